@@ -1,0 +1,5 @@
+#include "run/runstate.h"
+
+int main() {
+  driver();
+}
