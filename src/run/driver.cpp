@@ -1,3 +1,5 @@
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "dialogue/dialogue.h"
@@ -12,8 +14,15 @@ static void clearwindow(cplx* buf) {
   std::memset(buf, 0, sizeof(cplx) * rs.m);
 }
 
+// The console is written in large blocks; it is flushed before every read
+// and key wait, and at exit.
+static char conbuf[1 << 16];
+
 void driver() {
   rs.twopi = rs.pi + rs.pi;
+  // A console reader that has gone away must not end the run early.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::setvbuf(stdout, conbuf, _IOFBF, sizeof conbuf);
   opendialog();
   readstats();
   pickwindow();
