@@ -18,7 +18,7 @@ const char* scannum(const char* p, const char* e, float& v);
 
 // Block reader over rs.infile. Once a token is met that is not a number,
 // every later read fails too, until rdrewind.
-bool rdnum(double& v);  // false at end of file or at a token that is no number
+bool rdnum(double& v);  // false at end of file or at a token that is no number; v then undefined
 bool rdnum(float& v);
 void rdrewind();  // rewinds infile and starts the reader afresh
 

@@ -15,8 +15,8 @@ void readsegment() {
   for (; j < rs.m; ++j) {
     double t;
     if (!rdnum(t)) break;
-    float a = 0;
-    rdnum(a);
+    float a;
+    if (!rdnum(a)) a = 0;  // a failed read may have left anything in a
     s[j].re = a;
     s[j].im = 0;
     double mag = std::fabs(double(a));

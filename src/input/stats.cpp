@@ -19,9 +19,11 @@ void readstats() {
   double t0 = 0, prev = 0, t = 0, a = 0;
   double dtmin = 1e90, dtmax = -1e90;
   // A record is a time that reads; an amplitude that does not read keeps the
-  // previous one (0 for the first record), and the next time then fails.
+  // previous one (0 for the first record), and the next time then fails. A
+  // failed read may have left anything in its argument, so it reads aside.
   while (rdnum(t)) {
-    rdnum(a);
+    double next;
+    if (rdnum(next)) a = next;
     sum += a;
     sumsq += a * a;
     if (count == 0) {
