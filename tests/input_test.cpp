@@ -178,6 +178,13 @@ TEST(Stats, Histories) {
        "\n sr=       1008 samples/sec \n dt=  0.0009925 sec \n"
        "\n          mean =          3 \n overall level =      3.317 rms \n\n" +
            table((0.001 + 0.00097) / 2) + text::prompt + noreply},
+      {"the smallest step exactly 96 % of the largest passes", "0 1\n25 1\n50 1\n74 1\n99 1\n", "",
+       "\n dtmax =       25    dtmin =       24 \n"
+       "\n srmax =  0.04167    srmin =     0.04 \n"
+       "\n n= 5 \n tmax=         99 sec \n"
+       "\n sr=     0.0404 samples/sec \n dt=      24.75 sec \n"
+       "\n          mean =          1 \n overall level =          1 rms \n\n" +
+           table(24.5) + text::prompt + noreply},
       {"a step of 0.001", "0.000 1\n0.001 2\n0.002 3\n0.003 4\n0.004 5\n", "",
        "\n dtmax =    0.001    dtmin =    0.001 \n"
        "\n srmax =     1000    srmin =     1000 \n"
@@ -289,7 +296,11 @@ TEST(Window, ReplyLoop) {
     std::vector<std::string> tmid;  // of the segments, as written to the files
   } cases[] = {
       {"abc 12abc 99999999999 1000 0 -1024 1 3 1024\n", 9, 1024, {}},
-      {"2147483648\n-2147483648\n524288\n-0\n4294967298\n 262144", 6, 262144, {}},
+      {"2147483648\n-2147483648\n524288\n-0\n4294967298\n-4294967294\n18446744073709551618\n"
+       " 262144",
+       8,
+       262144,
+       {}},
       {"abc\n12abc", 3, 0, {}},
       {"", 1, 0, {}},
       {" \n\t\r\n", 1, 0, {}},
