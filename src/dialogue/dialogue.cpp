@@ -9,12 +9,16 @@
 #include <cstring>
 
 #include "run/runstate.h"
+#include "run/seam.h"
 
 static const char* const outnames[4] = {nullptr, "sonotrace.out", "sonotracea.out", "ffta.out"};
 
 int conbyte() {
   // Any byte may be the one that blocks; flushing an empty buffer is cheap.
   std::fflush(stdout);
+#ifdef SONOTRACE_SEAM
+  if (seam.in) return seam.inpos < seam.inlen ? seam.in[seam.inpos++] : EOF;
+#endif
   return std::getchar();
 }
 
@@ -111,6 +115,12 @@ void opendialog() {
 
 void keywait() {
   std::fflush(stdout);
+#ifdef SONOTRACE_SEAM
+  if (seam.exit) {
+    ++seam.keywaits;
+    return;
+  }
+#endif
   int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
   termios old;

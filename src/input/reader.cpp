@@ -171,6 +171,19 @@ static bool blank(char c) {
   return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
+// Whether bytes past e can still change what is read at p, the number read
+// there ending at r: only while [r, e) could begin more of it: nothing at
+// all, an exponent without its digits ("1e", "1e+"), or where no number
+// starts, a lone sign or point ("-", "-.").
+static bool unfinished(const char* p, const char* r, const char* e) {
+  if (r == e) return true;
+  if (e - r > 2) return false;
+  if (r > p) return (*r == 'e' || *r == 'E') && (e - r == 1 || r[1] == '+' || r[1] == '-');
+  if (*p == '+' || *p == '-') ++p;
+  if (p < e && *p == '.') ++p;
+  return p == e;
+}
+
 template <class T>
 static bool next(T& v) {
   if (stuck) return false;
@@ -182,9 +195,9 @@ static bool next(T& v) {
       continue;
     }
     const char* r = scannum(pos, end, v);
-    // Up to two bytes past a number ("1e+" then "5") or past a sign can
-    // change what is read, so the decision waits until they are in.
-    if (!eof && end - r < 3) {
+    // The decision waits for the bytes that can change it; a number that
+    // the block holds whole, with what ends it, is taken as it is.
+    if (!eof && unfinished(pos, r, end)) {
       if (pos == rdbuf && end == rdbuf + rdbufsize) {
         // A token as long as the whole block is not read as a number.
         stuck = true;
