@@ -67,14 +67,16 @@ void e2e::put(const std::string& name, const std::string& bytes) const {
   f << bytes;
 }
 
-std::string e2e::get(const std::string& name) const { return slurp(path(name)); }
+std::string e2e::get(const std::string& name) const {
+  return slurp(path(name));
+}
 
 void e2e::gen(const std::string& name, const std::string& args) const {
   std::string cmd = std::string(SONOGEN_BIN) + " " + args + " > '" + path(name) + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
 }
 
-runresult e2e::run(const std::string& stdinbytes, int timeoutsec) const {
+runresult e2e::run(const std::string& stdinbytes, int timeoutsec, const char* bin) const {
   put(".stdin", stdinbytes);
   auto before = inputs(dir_);
   runresult r;
@@ -89,7 +91,7 @@ runresult e2e::run(const std::string& stdinbytes, int timeoutsec) const {
     dup2(out, 1);
     close(in);
     close(out);
-    execl(SONOTRACE_BIN, "sonotrace", (char*)nullptr);
+    execl(bin, "sonotrace", (char*)nullptr);
     _exit(127);
   }
   int ws = 0;

@@ -6,8 +6,8 @@
 #include <string>
 
 struct runresult {
-  std::string console;                        // everything written to standard output
-  int status = -1;                            // exit status, or -1 if it did not exit
+  std::string console;                         // everything written to standard output
+  int status = -1;                             // exit status, or -1 if it did not exit
   std::map<std::string, std::string> outputs;  // the three output files that exist
 };
 
@@ -25,8 +25,10 @@ class e2e {
 
   // Runs the program with these bytes on standard input. Fails the test if
   // it runs longer than the timeout or if any file present before the run
-  // (the inputs) changes its bytes or modification time.
-  runresult run(const std::string& stdinbytes, int timeoutsec = 120) const;
+  // (the inputs) changes its bytes or modification time. A test build of
+  // the program may be named in place of the real one.
+  runresult run(const std::string& stdinbytes, int timeoutsec = 120,
+                const char* bin = SONOTRACE_BIN) const;
 
  private:
   std::string dir_;
@@ -34,9 +36,9 @@ class e2e {
 
 // The fixed texts of the console, for whole-transcript comparisons.
 namespace text {
-extern const char* const banner;  // up to " Input filename \n"
+extern const char* const banner;              // up to " Input filename \n"
 std::string opened(const std::string& name);  // "File: ... opened" and the three output lines
-extern const char* const finish;  // the end-of-run report
+extern const char* const finish;              // the end-of-run report
 extern const char* const table_header;
 extern const char* const prompt;  // the window prompt
 }  // namespace text
