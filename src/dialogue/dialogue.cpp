@@ -12,6 +12,7 @@
 #include "run/seam.h"
 
 static const char* const outnames[4] = {nullptr, "sonotrace.out", "sonotracea.out", "ffta.out"};
+static char outbufs[4][BUFSIZ];
 
 int conbyte() {
   // Any byte may be the one that blocks; flushing an empty buffer is cheap.
@@ -65,6 +66,9 @@ static openresult openinput() {
     close(fd);
     return failed;
   }
+  // The reader reads in large blocks of its own; a stream buffer would be
+  // allocated at the first read, after start-up.
+  std::setvbuf(rs.infile, nullptr, _IONBF, 0);
   return opened;
 }
 
@@ -104,6 +108,8 @@ void opendialog() {
   for (int k = 1; k <= 3; ++k) {
     std::strcpy(rs.names[k], outnames[k]);
     rs.outs[k] = std::fopen(rs.names[k], "w");
+    // Static buffers: the library would allocate them at the first record.
+    if (rs.outs[k]) std::setvbuf(rs.outs[k], outbufs[k], _IOFBF, sizeof outbufs[k]);
   }
   for (int k = 1; k <= 3; ++k) {
     if (rs.outs[k])
