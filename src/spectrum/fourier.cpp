@@ -7,10 +7,8 @@
 
 // Twiddle k of stage L equals twiddle k*(m/L) of the last stage bit for bit
 // (k*twopi/L scales exactly by the power of two m/L), so one table of m/2
-// entries, built once per window size, serves every stage of every segment.
-static uint32_t tablem;    // the window the table in scratch was built for
-static double tabletwopi;  // and the twopi it was built with
-
+// entries serves every stage of a segment. It is built anew for every
+// segment: scratch is working storage that the driver clears in between.
 static void buildtable() {
   const uint32_t m = rs.m;
   for (uint32_t k = 0; k < m / 2; ++k) {
@@ -18,8 +16,6 @@ static void buildtable() {
     rs.scratch[k].re = float(std::cos(a));
     rs.scratch[k].im = float(-std::sin(a));
   }
-  tablem = m;
-  tabletwopi = rs.twopi;
 }
 
 void ctfourier() {
@@ -32,7 +28,7 @@ void ctfourier() {
     s[p] = {a.re + b.re, a.im + b.im};
     s[p + 1] = {a.re - b.re, a.im - b.im};
   }
-  if (nst > 1 && (tablem != m || tabletwopi != rs.twopi)) buildtable();
+  if (nst > 1) buildtable();
   const cplx* w = rs.scratch;
   for (uint32_t st = 2; st <= nst; ++st) {
     std::printf("\n i=%ld / %ld ", long(st), long(nst));
