@@ -7,9 +7,10 @@
 #include "run/runstate.h"
 #include "spectrum/spectrum.h"
 
-// Only entries 0..m-1 of either buffer are ever used, and readsegment writes
-// each of them (re and im) before anything reads it, so the clears of the
+// Only entries 0..m-1 of either buffer are ever used, so the clears of the
 // whole buffers come down to the window; entries from m upward stay 0.
+// scratch is cleared again after the reorder: nothing may carry over in it
+// from the reorder or from an earlier segment into the transform.
 static void clearwindow(cplx* buf) {
   std::memset(buf, 0, sizeof(cplx) * rs.m);
 }
@@ -28,8 +29,10 @@ void driver() {
   pickwindow();
   for (int seg = 0; seg < 9999; ++seg) {
     clearwindow(rs.samples);
+    clearwindow(rs.scratch);
     readsegment();
     bitrev();
+    clearwindow(rs.scratch);
     std::fputs("\n call function ctfourier ", stdout);
     ctfourier();
   }
