@@ -19,6 +19,11 @@ void bitrev();
 // scratch (the twiddle table of the window), pkmag; then pickpeak.
 void ctfourier();
 
+// The butterflies and the peak search run in AVX2 when the processor has
+// it, in scalar code otherwise; both give the same bits. Asks for AVX2 (when
+// the processor has it) or for scalar; returns whether AVX2 is now in use.
+bool usesimd(bool want);
+
 // Reads samples, m, df, tmid, segpeak; writes samples (divided by m),
 // pkmag, pkfreq (0 when no bin wins); writes the console line and the
 // segment's records.
