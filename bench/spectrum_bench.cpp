@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   for (int k = 1; k <= 3; ++k) rs.outs[k] = std::fopen("/dev/null", "w");
   std::ofstream report("/dev/fd/" + std::to_string(real));
   benchmark::Initialize(&argc, argv);
-  benchmark::ConsoleReporter rep;
+  benchmark::ConsoleReporter rep(isatty(real) ? benchmark::ConsoleReporter::OO_Defaults
+                                              : benchmark::ConsoleReporter::OO_Tabular);
   rep.SetOutputStream(&report);
   rep.SetErrorStream(&std::cerr);
   benchmark::RunSpecifiedBenchmarks(&rep);

@@ -24,16 +24,16 @@ static void buildtable() {
   float* li = lr + last;
   for (uint32_t k = 0; k < last; ++k) {
     const double a = (k * rs.twopi) / m;
-    lr[k] = float(std::cos(a));
-    li[k] = float(-std::sin(a));
+    lr[slot(k, last)] = float(std::cos(a));
+    li[slot(k, last)] = float(-std::sin(a));
   }
   for (uint32_t half = 2; half < last; half *= 2) {
     float* r = tw + 2 * (half - 2);
     float* i = r + half;
     const uint32_t step = last / half;
     for (uint32_t k = 0; k < half; ++k) {
-      r[k] = lr[k * step];
-      i[k] = li[k * step];
+      r[slot(k, half)] = lr[slot(k * step, last)];
+      i[slot(k, half)] = li[slot(k * step, last)];
     }
   }
   tablem = m;
@@ -55,8 +55,9 @@ void stagesscalar(cplx* s, const float* tw, uint32_t m, uint32_t nstages) {
         cplx& v = s[q + k + half];
         // Each part of the product is formed in double (the products are
         // exact there) and rounded once to float.
-        const float tr = float(double(v.re) * wr[k] - double(v.im) * wi[k]);
-        const float ti = float(double(v.re) * wi[k] + double(v.im) * wr[k]);
+        const double wre = wr[slot(k, half)], wim = wi[slot(k, half)];
+        const float tr = float(double(v.re) * wre - double(v.im) * wim);
+        const float ti = float(double(v.re) * wim + double(v.im) * wre);
         // A float sum rounds as the exact sum, formed in double, would.
         const float ur = u.re, ui = u.im;
         u = {ur + tr, ui + ti};
