@@ -19,6 +19,7 @@
 #include "harness.h"
 #include "reference.h"
 #include "run/runstate.h"
+#include "spectrum/kernels.h"
 #include "spectrum/spectrum.h"
 
 namespace {
@@ -315,6 +316,33 @@ TEST(identityorder, reorderorders) {
       EXPECT_EQ(rs.samples[j].re, float(want[j])) << "m=" << m << " entry " << j;
       EXPECT_EQ(rs.samples[j].im, 0.0f);
     }
+  }
+}
+
+// The records' and the result line's fields are formatted by g95, which
+// must write what printf's "%9.5g" writes: for random bit patterns (every
+// exponent, subnormals, infinities, not-a-numbers), for values with few
+// digits (where ties at the fifth digit happen) and for the borders where
+// the form switches between fixed and exponent or gains a digit.
+TEST(identityformat, g95asprintf) {
+  rngstate = 99;
+  std::vector<double> vals = {0.0,     -0.0,    INFINITY,   -INFINITY,   NAN,     -NAN,
+                              5e-324,  1e-320,  DBL_MAX,    DBL_MIN,     0.5115,  97.65625,
+                              1234.25, 1234.35, 12345.5,    12346.5,     99999.5, 999995,
+                              9999.95, 1e-4,    9.99995e-5, 0.000099999, 1e5,     123456};
+  for (int j = 0; j < 400000; ++j) {
+    uint64_t u = rnd();
+    double v;
+    std::memcpy(&v, &u, sizeof v);
+    vals.push_back(v);
+    vals.push_back(std::ldexp(double(rnd() % 4000000), int(rnd() % 80) - 50));
+    vals.push_back(-double(rnd() % 100000000) / 1000);
+  }
+  for (double v : vals) {
+    char want[64], got[64];
+    std::snprintf(want, sizeof want, "%9.5g", v);
+    const int n = g95(got, v);
+    ASSERT_EQ(std::string(want), std::string(got, size_t(n))) << "bits of " << v;
   }
 }
 

@@ -41,5 +41,9 @@ void tilesavx2(cplx* s, uint32_t nst);
 uint32_t peakscalar(cplx* s, uint32_t m, double& best);
 uint32_t peakavx2(cplx* s, uint32_t m, double& best);
 
+// Writes at out what printf's "%9.5g" writes for v (at most 13 bytes, no
+// terminating zero) and returns its length.
+int g95(char* out, double v);
+
 // Whether the AVX2 forms are in use.
 bool simdon();
