@@ -25,6 +25,13 @@ void driver() {
   std::signal(SIGPIPE, SIG_IGN);
   std::setvbuf(stdout, conbuf, _IOFBF, sizeof conbuf);
   opendialog();
+  // No stream allocates a buffer of its own once the run is under way: the
+  // reader reads the input in blocks of its own, the records go through
+  // static buffers.
+  std::setvbuf(rs.infile, nullptr, _IONBF, 0);
+  static char outbuf[4][1 << 13];
+  for (int k = 1; k <= 3; ++k)
+    if (rs.outs[k]) std::setvbuf(rs.outs[k], outbuf[k], _IOFBF, sizeof outbuf[k]);
   readstats();
   pickwindow();
   for (int seg = 0; seg < 9999; ++seg) {
