@@ -199,8 +199,10 @@ void compare(kind k, uint32_t nst, bool simd, double df) {
   const double tmid = 0.5115 * nst, segpeak = 1.25 + nst;
 
   // Production: the window in rs, im left with junk that the reorder must
-  // clear, entries past the window marked to see that they stay untouched.
+  // clear, entries past the window marked to see that they stay untouched,
+  // scratch full of junk that must not matter.
   for (uint32_t j = 0; j < m; ++j) rs.samples[j] = {x[j], -7.5f};
+  for (uint32_t j = 0; j < m; ++j) rs.scratch[j] = {nanwith(7), -1e30f};
   const uint32_t tail = std::min<uint32_t>(16, nsamples - m);
   for (uint32_t j = m; j < m + tail; ++j) rs.samples[j] = {3.0f, 4.0f};
   rs.m = m;

@@ -9,12 +9,14 @@
 // Twiddle k of stage L equals twiddle k*(m/L) of the last stage bit for bit
 // (k*twopi/L scales exactly by the power of two m/L), so one table per
 // window size, built from the last stage's cosines and sines, serves every
-// stage of every segment. It lives in scratch, laid out as kernels.h says.
-static uint32_t tablem;    // the window the table in scratch was built for
+// stage of every segment. It is laid out as kernels.h says, in storage of
+// its own: scratch stays free for the driver to clear as it likes.
+static float table[2 * (nsamples - 2)];
+static uint32_t tablem;    // the window the table was built for
 static double tabletwopi;  // and the twopi it was built with
 
 static float* twiddles() {
-  return reinterpret_cast<float*>(rs.scratch);
+  return table;
 }
 
 static void buildtable() {

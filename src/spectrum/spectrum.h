@@ -16,7 +16,8 @@
 void bitrev();
 
 // Reads m, nstages, twopi, samples; writes samples (the unscaled transform),
-// scratch (the twiddle table of the window), pkmag; then pickpeak.
+// pkmag; then pickpeak. Its twiddle table is storage of its own, built once
+// per window size; scratch is neither read nor written.
 void ctfourier();
 
 // The butterflies and the peak search run in AVX2 when the processor has
