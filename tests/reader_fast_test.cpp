@@ -129,6 +129,9 @@ TEST(readerfast, hardcases) {
       // lands on the midpoint and a second rounding would go the wrong way.
       "4173385.2121979e-9", "1759406.4027071e-7", "3450269.1050875e-11", "9232650.6440088e-15",
       "1472541.1683321e-7", "6709247.2022523e-13", "2913132.5391063e-11", "1912533.9895254e-10",
+      // Exponents too long for the lane, some beyond any integer type.
+      "1.5e99999999999999999999999", "-2e-0000000000000000000001", "7.25E+00012",
+      "3e-99999999999999999999",
       // 2^53 + 1 and 2^53 as mantissas.
       "9007199.254740993e9", "9007199.254740992e9", "0.9007199254740993",
       // Ties in double between two doubles.

@@ -169,8 +169,10 @@ static inline bool quick(const char*& p, const char* e, uint64_t& mant, long& ex
     if (x < e && digit(*x)) {
       long ex = 0;
       int nx = 0;
-      for (; x < e && digit(*x); ++x, ++nx) ex = ex * 10 + (*x - '0');
-      if (nx > 4) return false;
+      for (; x < e && digit(*x); ++x) {
+        if (++nx > 4) return false;  // longer exponents go the general way
+        ex = ex * 10 + (*x - '0');
+      }
       exp10 += xneg ? -ex : ex;
       q = x;
     }
