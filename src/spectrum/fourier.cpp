@@ -69,7 +69,9 @@ void stagesscalar(cplx* s, const float* tw, uint32_t m, uint32_t nstages) {
   }
 }
 
-static bool simd = __builtin_cpu_supports("avx2");
+// Set before main runs; the processor's features are looked up first, as
+// nothing guarantees that the library has done so by then.
+static bool simd = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 
 bool simdon() {
   return simd;
