@@ -24,6 +24,6 @@ void rdrewind();  // rewinds infile and starts the reader afresh
 
 // Size of the reader's block; a test build may make it small.
 #ifndef SONOTRACE_RDBUF
-#define SONOTRACE_RDBUF (1 << 18)
+#define SONOTRACE_RDBUF (1 << 20)
 #endif
 constexpr size_t rdbufsize = SONOTRACE_RDBUF;

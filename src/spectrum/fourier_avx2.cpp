@@ -1,31 +1,32 @@
-// The AVX2 forms of the transform's stages and of the peak search. This is
-// the only file built for AVX2 (without FMA: a fused multiply-add would round
-// once where the scalar form rounds twice); it includes nothing that could
-// leave an AVX2 copy of a shared inline function for the rest of the program.
+// The AVX2 forms of the transform's stages, of the reorder's tiles and of
+// the peak search. Every function here is built for AVX2 by its target
+// attribute (without FMA: a fused multiply-add would round once where the
+// scalar form rounds twice), whatever the flags of the build; they are
+// called only when the processor has AVX2. The file includes nothing that
+// could leave an AVX2 copy of a shared inline function for the rest of the
+// program.
 //
 // Same bits as the scalar forms: a float times a float is exact in double,
 // so the products are the same in SIMD registers; each part of a product is
 // summed in double and rounded to float once, as there; every operation
-// keeps its operands in the scalar order (it decides which not-a-number
-// comes out when two meet).
+// keeps its operands in the scalar order.
 #include <immintrin.h>
 
 #include "spectrum/kernels.h"
 
-#ifndef __AVX2__
-#error "build this file with -mavx2"
-#endif
 #ifdef __FMA__
-#error "build this file without FMA"
+#error "build without FMA: the butterflies must not fuse their roundings"
 #endif
+
+#define AVX2 __attribute__((target("avx2")))
 
 // Eight butterflies: entries u0 (4) and u1 (4) with v0 and v1. The parts
 // of v are gathered in the lane order 0, 1, 4, 5 (the A half) and 2, 3, 6, 7
 // (the B half), the order an in-lane shuffle gives; the twiddles come in the
 // same order, as doubles; unpacking the products puts them back in entry
 // order.
-static inline void butterfly8(__m256& u0, __m256& u1, __m256& v0, __m256& v1, __m256d wra,
-                              __m256d wrb, __m256d wia, __m256d wib) {
+AVX2 static inline void butterfly8(__m256& u0, __m256& u1, __m256& v0, __m256& v1, __m256d wra,
+                                   __m256d wrb, __m256d wia, __m256d wib) {
   const __m256 vr = _mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(2, 0, 2, 0));
   const __m256 vi = _mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(3, 1, 3, 1));
   const __m256d vra = _mm256_cvtps_pd(_mm256_castps256_ps128(vr));
@@ -49,11 +50,11 @@ static inline void butterfly8(__m256& u0, __m256& u1, __m256& v0, __m256& v1, __
   v1 = _mm256_sub_ps(b, t1);
 }
 
-static inline __m256d wide(const float* p) {
+AVX2 static inline __m256d wide(const float* p) {
   return _mm256_cvtps_pd(_mm_loadu_ps(p));
 }
 
-void stagesavx2(cplx* s, const float* tw, uint32_t m, uint32_t nstages) {
+AVX2 void stagesavx2(cplx* s, const float* tw, uint32_t m, uint32_t nstages) {
   if (m < 16) {
     stagesscalar(s, tw, m, nstages);
     return;
@@ -127,7 +128,7 @@ void stagesavx2(cplx* s, const float* tw, uint32_t m, uint32_t nstages) {
 
 // The 8 x 8 tile of re parts at p (rows a = 0..7, row apart) transposed
 // with both indices reversed: out[x][y] = tile[rev y][rev x].
-static inline void tile(const cplx* p, uint32_t row, __m256 out[8]) {
+AVX2 static inline void tile(const cplx* p, uint32_t row, __m256 out[8]) {
   static const int r3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
   __m256 r[8];
   // Register i holds row rev(i), its entries c in the order 0, 1, 4, 5, 2,
@@ -162,7 +163,7 @@ static inline void tile(const cplx* p, uint32_t row, __m256 out[8]) {
 
 // Eight re parts as eight entries (re, 0): each float widened to 64 bits
 // with a zero im.
-static inline void putrow(cplx* p, __m256 x) {
+AVX2 static inline void putrow(cplx* p, __m256 x) {
   const __m256i v = _mm256_castps_si256(x);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
                       _mm256_cvtepu32_epi64(_mm256_castsi256_si128(v)));
@@ -170,7 +171,7 @@ static inline void putrow(cplx* p, __m256 x) {
                       _mm256_cvtepu32_epi64(_mm256_extracti128_si256(v, 1)));
 }
 
-void tilesavx2(cplx* s, uint32_t nst) {
+AVX2 void tilesavx2(cplx* s, uint32_t nst) {
   const uint32_t nb = nst - 6, row = uint32_t(1) << (nb + 3);
   for (uint32_t b = 0; b < (uint32_t(1) << nb); ++b) {
     uint32_t br = 0;
@@ -186,7 +187,7 @@ void tilesavx2(cplx* s, uint32_t nst) {
   }
 }
 
-uint32_t peakavx2(cplx* s, uint32_t m, double& best) {
+AVX2 uint32_t peakavx2(cplx* s, uint32_t m, double& best) {
   if (m < 8) return peakscalar(s, m, best);
   float* f = &s[0].re;
   const __m256 inv = _mm256_set1_ps(1.0f / float(m));
