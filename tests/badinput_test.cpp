@@ -16,12 +16,6 @@
 
 namespace {
 
-const std::string emptystop =
-    "\n dtmax =   -1e+90    dtmin =    1e+90 \n"
-    "\n srmax =    1e-90    srmin =   -1e-90 \n"
-    "\n n= 0 \n tmax=          0 sec \n"
-    "\n error \n";
-
 const std::string timeerror =
     "\n Time error.  Time values must ascend."
     "\n Press any key to exit \n";
@@ -98,8 +92,8 @@ const char* const tworecs1 = "       0.5 \t         0 \n       2.5 \t         0 
 
 TEST(BadInput, Table) {
   const std::vector<row> rows = {
-      {"an empty file", "", emptystop, "", "", ""},
-      {"binary garbage", "\x7f" + garbage(65536), emptystop, "", "", ""},
+      {"an empty file", "", text::emptystop, "", "", ""},
+      {"binary garbage", "\x7f" + garbage(65536), text::emptystop, "", "", ""},
       {"binary garbage after four records", "0 1\n1 2\n2 3\n3 4\n\xff" + garbage(65536),
        stepone("4", "         3", "       2.5", "     2.739") + two("        2") +
            two("        4") + end,
@@ -290,7 +284,7 @@ TEST(BadInput, TokensAsLongAsTheReadBlock) {
   for (size_t len : {rdbufsize - 2, rdbufsize - 1, rdbufsize, rdbufsize + 1, 2 * rdbufsize}) {
     bool read = len < rdbufsize;
     const std::vector<row> rows = {
-        {"the first token", token("0.", len) + " 1\n1 2\n2 3\n", read ? threerecs : emptystop,
+        {"the first token", token("0.", len) + " 1\n1 2\n2 3\n", read ? threerecs : text::emptystop,
          read ? "       0.5 \t         0 \n" : "", read ? out2 : "", ""},
         {"a time after two records", "0 1\n1 2\n" + token("2.", len) + " 3\n3 4\n",
          read ? fourrecs : tworecs, read ? tworecs1 : "       0.5 \t         0 \n",

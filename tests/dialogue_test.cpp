@@ -12,13 +12,6 @@
 
 namespace {
 
-// What an empty history prints after the file set-up.
-const std::string emptystop =
-    "\n dtmax =   -1e+90    dtmin =    1e+90 \n"
-    "\n srmax =    1e-90    srmin =   -1e-90 \n"
-    "\n n= 0 \n tmax=          0 sec \n"
-    "\n error \n";
-
 const std::string again = "\n Please enter the input filename: \n";
 const std::string noname = "\n No input filename given. \n";
 
@@ -70,7 +63,7 @@ TEST(Dialogue, FailedNameThenOneThatOpens) {
   t.put("empty.txt", "");
   runresult r = t.run("missing.txt\nempty.txt\n");
   EXPECT_EQ(r.console, std::string(text::banner) + "\n Failed to open file: missing.txt \n" +
-                           again + text::opened("empty.txt") + emptystop);
+                           again + text::opened("empty.txt") + text::emptystop);
   EXPECT_EQ(r.status, 1);
 }
 
@@ -79,7 +72,7 @@ TEST(Dialogue, NameWithBlankIsTwoTokens) {
   t.put("file.txt", "");
   runresult r = t.run("my file.txt\n");
   EXPECT_EQ(r.console, std::string(text::banner) + "\n Failed to open file: my \n" + again +
-                           text::opened("file.txt") + emptystop);
+                           text::opened("file.txt") + text::emptystop);
 }
 
 TEST(Dialogue, ExistingOutputsAreTruncated) {
@@ -108,10 +101,11 @@ TEST(Dialogue, OutputThatCannotBeCreatedIsReportedAndSkipped) {
   t.put("h.txt", fourrecords);
   ASSERT_EQ(mkdir(t.path("sonotracea.out").c_str(), 0755), 0);
   runresult r = t.run("h.txt\n2\n");
-  std::string opened = "\n File: h.txt opened. \n\n"
-                       " File[1]: sonotrace.out opened. \n"
-                       " Failed to open file: sonotracea.out \n"
-                       " File[3]: ffta.out opened. \n";
+  std::string opened =
+      "\n File: h.txt opened. \n\n"
+      " File[1]: sonotrace.out opened. \n"
+      " Failed to open file: sonotracea.out \n"
+      " File[3]: ffta.out opened. \n";
   EXPECT_EQ(r.console, std::string(text::banner) + opened + fourrun());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.outputs["sonotrace.out"], "       0.5 \t         0 \n       2.5 \t         0 \n");
@@ -142,14 +136,13 @@ TEST(Dialogue, RefusedNames) {
   std::string longname(260, 'x');
   std::string fine(259, 'y');
   runresult r = t.run("./ffta.out alias.txt adir fifo /dev/null " + longname + " " + fine + "\n");
-  EXPECT_EQ(r.console, std::string(text::banner) +
-                           "\n Cannot use an output file as input: ./ffta.out \n" + again +
-                           "\n Cannot use an output file as input: alias.txt \n" + again +
-                           "\n Failed to open file: adir \n" + again +
-                           "\n Failed to open file: fifo \n" + again +
-                           "\n Failed to open file: /dev/null \n" + again +
-                           "\n File name too long (at most 259 characters). \n" + again +
-                           "\n Failed to open file: " + fine + " \n" + again + noname);
+  EXPECT_EQ(r.console,
+            std::string(text::banner) + "\n Cannot use an output file as input: ./ffta.out \n" +
+                again + "\n Cannot use an output file as input: alias.txt \n" + again +
+                "\n Failed to open file: adir \n" + again + "\n Failed to open file: fifo \n" +
+                again + "\n Failed to open file: /dev/null \n" + again +
+                "\n File name too long (at most 259 characters). \n" + again +
+                "\n Failed to open file: " + fine + " \n" + again + noname);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(t.get("ffta.out"), history);
   EXPECT_EQ(r.outputs.count("sonotrace.out"), 0u) << "nothing is created before an input opens";

@@ -166,4 +166,30 @@ const char* const finish =
 
 const char* const table_header = "\n Windows size    Dur(sec)  delta f(Hz) \n";
 const char* const prompt = "\n Enter window size integer from the above table.\n";
+
+const std::string table1ms = std::string(table_header) +
+                             " 2 \t    0.002 \t      500 \n"
+                             " 4 \t    0.004 \t      250 \n"
+                             " 8 \t    0.008 \t      125 \n"
+                             " 16 \t    0.016 \t     62.5 \n"
+                             " 32 \t    0.032 \t    31.25 \n"
+                             " 64 \t    0.064 \t    15.62 \n"
+                             " 128 \t    0.128 \t    7.812 \n"
+                             " 256 \t    0.256 \t    3.906 \n"
+                             " 512 \t    0.512 \t    1.953 \n"
+                             " 1024 \t    1.024 \t   0.9766 \n"
+                             " 2048 \t    2.048 \t   0.4883 \n"
+                             " 4096 \t    4.096 \t   0.2441 \n"
+                             " 8192 \t    8.192 \t   0.1221 \n"
+                             " 16384 \t    16.38 \t  0.06104 \n"
+                             " 32768 \t    32.77 \t  0.03052 \n"
+                             " 65536 \t    65.54 \t  0.01526 \n"
+                             " 131072 \t    131.1 \t 0.007629 \n"
+                             " 262144 \t    262.1 \t 0.003815 \n";
+
+const std::string emptystop =
+    "\n dtmax =   -1e+90    dtmin =    1e+90 \n"
+    "\n srmax =    1e-90    srmin =   -1e-90 \n"
+    "\n n= 0 \n tmax=          0 sec \n"
+    "\n error \n";
 }  // namespace text

@@ -57,26 +57,6 @@ const std::string table1 = std::string(text::table_header) +
                            " 131072 \t 1.311e+05 \t 7.629e-06 \n"
                            " 262144 \t 2.621e+05 \t 3.815e-06 \n";
 
-const std::string table001 = std::string(text::table_header) +
-                             " 2 \t    0.002 \t      500 \n"
-                             " 4 \t    0.004 \t      250 \n"
-                             " 8 \t    0.008 \t      125 \n"
-                             " 16 \t    0.016 \t     62.5 \n"
-                             " 32 \t    0.032 \t    31.25 \n"
-                             " 64 \t    0.064 \t    15.62 \n"
-                             " 128 \t    0.128 \t    7.812 \n"
-                             " 256 \t    0.256 \t    3.906 \n"
-                             " 512 \t    0.512 \t    1.953 \n"
-                             " 1024 \t    1.024 \t   0.9766 \n"
-                             " 2048 \t    2.048 \t   0.4883 \n"
-                             " 4096 \t    4.096 \t   0.2441 \n"
-                             " 8192 \t    8.192 \t   0.1221 \n"
-                             " 16384 \t    16.38 \t  0.06104 \n"
-                             " 32768 \t    32.77 \t  0.03052 \n"
-                             " 65536 \t    65.54 \t  0.01526 \n"
-                             " 131072 \t    131.1 \t 0.007629 \n"
-                             " 262144 \t    262.1 \t 0.003815 \n";
-
 const std::string table0 = std::string(text::table_header) +
                            " 2 \t        0 \t      inf \n"
                            " 4 \t        0 \t      inf \n"
@@ -99,7 +79,7 @@ const std::string table0 = std::string(text::table_header) +
 
 TEST(Table, LiteralTablesMatchTheFormat) {
   EXPECT_EQ(table(1), table1);
-  EXPECT_EQ(table(0.001), table001);
+  EXPECT_EQ(table(0.001), text::table1ms);
   EXPECT_EQ(table(0), table0);
 }
 
@@ -191,7 +171,7 @@ TEST(Stats, Histories) {
        "\n n= 5 \n tmax=      0.004 sec \n"
        "\n sr=       1000 samples/sec \n dt=      0.001 sec \n"
        "\n          mean =          3 \n overall level =      3.317 rms \n\n" +
-           table001 + text::prompt + noreply},
+           text::table1ms + text::prompt + noreply},
       {"one record", "7 3\n", "2\n",
        "\n dtmax =   -1e+90    dtmin =    1e+90 \n"
        "\n srmax =    1e-90    srmin =   -1e-90 \n"

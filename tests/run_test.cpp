@@ -27,27 +27,6 @@ std::string segment(unsigned m, const std::string& result) {
 // A short last segment is read, then the run ends.
 const std::string shortend = std::string("\n\n reading time history ") + text::finish;
 
-// The window table for a time step of 0.001 s.
-const std::string table1ms = std::string(text::table_header) +
-                             " 2 \t    0.002 \t      500 \n"
-                             " 4 \t    0.004 \t      250 \n"
-                             " 8 \t    0.008 \t      125 \n"
-                             " 16 \t    0.016 \t     62.5 \n"
-                             " 32 \t    0.032 \t    31.25 \n"
-                             " 64 \t    0.064 \t    15.62 \n"
-                             " 128 \t    0.128 \t    7.812 \n"
-                             " 256 \t    0.256 \t    3.906 \n"
-                             " 512 \t    0.512 \t    1.953 \n"
-                             " 1024 \t    1.024 \t   0.9766 \n"
-                             " 2048 \t    2.048 \t   0.4883 \n"
-                             " 4096 \t    4.096 \t   0.2441 \n"
-                             " 8192 \t    8.192 \t   0.1221 \n"
-                             " 16384 \t    16.38 \t  0.06104 \n"
-                             " 32768 \t    32.77 \t  0.03052 \n"
-                             " 65536 \t    65.54 \t  0.01526 \n"
-                             " 131072 \t    131.1 \t 0.007629 \n"
-                             " 262144 \t    262.1 \t 0.003815 \n";
-
 // What follows the window prompt.
 std::string afterprompt(const std::string& console) {
   size_t at = console.find(text::prompt);
@@ -75,7 +54,7 @@ TEST(Run, TypicalRun) {
                      "\n n= 10000 \n tmax=      9.999 sec \n"
                      "\n sr=       1000 samples/sec \n dt=      0.001 sec \n"
                      "\n          mean =          0 \n overall level =      70.74 rms \n\n" +
-                     table1ms + text::prompt;
+                     text::table1ms + text::prompt;
   const char* tmids[] = {"0.5115", "1.5355", "2.5595", "3.5835", "4.6075",
                          "5.6315", "6.6555", "7.6795", "8.7035"};
   std::string first, second, third;
