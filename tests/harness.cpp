@@ -167,6 +167,26 @@ const char* const finish =
 const char* const table_header = "\n Windows size    Dur(sec)  delta f(Hz) \n";
 const char* const prompt = "\n Enter window size integer from the above table.\n";
 
+const std::string table1s = std::string(table_header) +
+                            " 2 \t        2 \t      0.5 \n"
+                            " 4 \t        4 \t     0.25 \n"
+                            " 8 \t        8 \t    0.125 \n"
+                            " 16 \t       16 \t   0.0625 \n"
+                            " 32 \t       32 \t  0.03125 \n"
+                            " 64 \t       64 \t  0.01562 \n"
+                            " 128 \t      128 \t 0.007812 \n"
+                            " 256 \t      256 \t 0.003906 \n"
+                            " 512 \t      512 \t 0.001953 \n"
+                            " 1024 \t     1024 \t 0.0009766 \n"
+                            " 2048 \t     2048 \t 0.0004883 \n"
+                            " 4096 \t     4096 \t 0.0002441 \n"
+                            " 8192 \t     8192 \t 0.0001221 \n"
+                            " 16384 \t 1.638e+04 \t 6.104e-05 \n"
+                            " 32768 \t 3.277e+04 \t 3.052e-05 \n"
+                            " 65536 \t 6.554e+04 \t 1.526e-05 \n"
+                            " 131072 \t 1.311e+05 \t 7.629e-06 \n"
+                            " 262144 \t 2.621e+05 \t 3.815e-06 \n";
+
 const std::string table1ms = std::string(table_header) +
                              " 2 \t    0.002 \t      500 \n"
                              " 4 \t    0.004 \t      250 \n"

@@ -41,6 +41,7 @@ std::string opened(const std::string& name);  // "File: ... opened" and the thre
 extern const char* const finish;              // the end-of-run report
 extern const char* const table_header;
 extern const char* const prompt;     // the window prompt
+extern const std::string table1s;    // the window table, header included, for a step of 1 s
 extern const std::string table1ms;   // the window table, header included, for a step of 0.001 s
 extern const std::string emptystop;  // what an empty history prints after the file set-up
 }  // namespace text

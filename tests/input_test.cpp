@@ -37,26 +37,6 @@ std::string table(double stepdt) {
   return s;
 }
 
-const std::string table1 = std::string(text::table_header) +
-                           " 2 \t        2 \t      0.5 \n"
-                           " 4 \t        4 \t     0.25 \n"
-                           " 8 \t        8 \t    0.125 \n"
-                           " 16 \t       16 \t   0.0625 \n"
-                           " 32 \t       32 \t  0.03125 \n"
-                           " 64 \t       64 \t  0.01562 \n"
-                           " 128 \t      128 \t 0.007812 \n"
-                           " 256 \t      256 \t 0.003906 \n"
-                           " 512 \t      512 \t 0.001953 \n"
-                           " 1024 \t     1024 \t 0.0009766 \n"
-                           " 2048 \t     2048 \t 0.0004883 \n"
-                           " 4096 \t     4096 \t 0.0002441 \n"
-                           " 8192 \t     8192 \t 0.0001221 \n"
-                           " 16384 \t 1.638e+04 \t 6.104e-05 \n"
-                           " 32768 \t 3.277e+04 \t 3.052e-05 \n"
-                           " 65536 \t 6.554e+04 \t 1.526e-05 \n"
-                           " 131072 \t 1.311e+05 \t 7.629e-06 \n"
-                           " 262144 \t 2.621e+05 \t 3.815e-06 \n";
-
 const std::string table0 = std::string(text::table_header) +
                            " 2 \t        0 \t      inf \n"
                            " 4 \t        0 \t      inf \n"
@@ -78,7 +58,7 @@ const std::string table0 = std::string(text::table_header) +
                            " 262144 \t        0 \t      inf \n";
 
 TEST(Table, LiteralTablesMatchTheFormat) {
-  EXPECT_EQ(table(1), table1);
+  EXPECT_EQ(table(1), text::table1s);
   EXPECT_EQ(table(0.001), text::table1ms);
   EXPECT_EQ(table(0), table0);
 }
@@ -206,14 +186,14 @@ TEST(Stats, Histories) {
        "\n n= 4 \n tmax=          3 sec \n"
        "\n sr=          1 samples/sec \n dt=          1 sec \n"
        "\n          mean =       0.75 \n overall level =      0.866 rms \n\n" +
-           table1 + text::prompt + noreply},
+           text::table1s + text::prompt + noreply},
       {"an amplitude beyond a float is read as a double", "0 1e39\n1 -1e39\n2 3e39\n", "",
        "\n dtmax =        1    dtmin =        1 \n"
        "\n srmax =        1    srmin =        1 \n"
        "\n n= 3 \n tmax=          2 sec \n"
        "\n sr=          1 samples/sec \n dt=          1 sec \n"
        "\n          mean =      1e+39 \n overall level =  1.915e+39 rms \n\n" +
-           table1 + text::prompt + noreply},
+           text::table1s + text::prompt + noreply},
   };
   for (const statscase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -235,7 +215,7 @@ TEST(Stats, LayoutsOfTheSameHistory) {
       "\n n= 3 \n tmax=          2 sec \n"
       "\n sr=          1 samples/sec \n dt=          1 sec \n"
       "\n          mean =          2 \n overall level =       2.16 rms \n\n" +
-      table1 + text::prompt + reading + text::finish;
+      text::table1s + text::prompt + reading + text::finish;
   const char* layouts[] = {
       "0 1\n1 2\n2 3\n",
       "0 1\r\n1 2\r\n2 3\r\n",
@@ -268,7 +248,7 @@ TEST(Window, ReplyLoop) {
       "\n n= 8 \n tmax=          7 sec \n"
       "\n sr=          1 samples/sec \n dt=          1 sec \n"
       "\n          mean =        4.5 \n overall level =       5.05 rms \n\n" +
-      table1;
+      text::table1s;
   struct {
     std::string replies;
     int prompts;
@@ -379,7 +359,7 @@ TEST(Stats, AmplitudeLongerThanTheReadBlock) {
                            "\n n= 2 \n tmax=          1 sec \n"
                            "\n sr=          1 samples/sec \n dt=          1 sec \n"
                            "\n          mean =          2 \n overall level =          2 rms \n\n" +
-                           table1 + text::prompt + noreply);
+                           text::table1s + text::prompt + noreply);
 }
 
 }  // namespace

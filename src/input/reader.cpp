@@ -231,27 +231,17 @@ static inline float withsign(float f, bool neg) {
 }
 
 // The value of a number that quick reads, when Clinger's method gives it;
-// sets v and p only then.
-static inline bool fastnum(const char*& p, const char* e, double& v) {
-  const char* q = p;
-  uint64_t mant;
-  long exp10;
-  bool neg;
-  if (!quick(q, e, mant, exp10, neg) || !clingerok(mant, exp10)) return false;
-  v = withsign(clinger(mant, exp10), neg);
-  p = q;
-  return true;
-}
-
-static inline bool fastnum(const char*& p, const char* e, float& v) {
+// sets v and p only then. A float also needs the double off a midpoint.
+template <class T>
+static inline bool fastnum(const char*& p, const char* e, T& v) {
   const char* q = p;
   uint64_t mant;
   long exp10;
   bool neg;
   if (!quick(q, e, mant, exp10, neg) || !clingerok(mant, exp10)) return false;
   const double d = clinger(mant, exp10);
-  if (midpoint(d)) return false;
-  v = withsign(float(d), neg);
+  if (sizeof(T) == sizeof(float) && midpoint(d)) return false;
+  v = withsign(T(d), neg);
   p = q;
   return true;
 }

@@ -10,7 +10,7 @@ struct cplx {
 };
 
 constexpr uint32_t nsamples = 262144;  // largest window, 2^18
-constexpr uint32_t nscratch = 262144;  // a whole window, so 262144 can be analysed
+constexpr uint32_t nscratch = 262144;  // a whole window, as the literal reorder copies it
 constexpr int namelen = 260;           // a name slot, terminating zero included
 
 struct runstate {
@@ -32,6 +32,10 @@ struct runstate {
   double pkfreq;     // frequency of the winning bin; 0 when none won
 
   cplx samples[nsamples];
+  // The even/odd reorder's copy and the per-stage twiddle table of the
+  // literal steps (the tests' reference). The program reorders in place and
+  // keeps its one twiddle table per window apart, so it never touches
+  // scratch and its pages are never made resident.
   cplx scratch[nscratch];
 };
 
